@@ -1,0 +1,56 @@
+#include "StagedFile.h"
+
+#include "ToolError.h"
+
+#include <windows.h>
+
+namespace NorvaneTool {
+
+namespace {
+
+std::wstring FullPath(const std::wstring& path)
+{
+    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    const DWORD length = size ? ::GetFullPathNameW(path.c_str(), size, &full[0], nullptr) : 0;
+    if (length == 0 || length >= size)
+        throw ToolError::FromSystem(L"cannot use the path '" + path + L"'", ::GetLastError());
+    full.resize(length);
+    return full;
+}
+
+std::wstring FolderOf(const std::wstring& path)
+{
+    const std::wstring full = FullPath(path);
+    const std::size_t separator = full.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? std::wstring() : full.substr(0, separator + 1);
+}
+
+} // namespace
+
+StagedFile::StagedFile(const std::wstring& destination) : destination_(destination)
+{
+    const std::wstring folder = FolderOf(destination);
+    wchar_t name[MAX_PATH] = {};
+    if (!::GetTempFileNameW(folder.c_str(), L"nvt", 0, name))
+        throw ToolError::FromSystem(L"cannot create a file in '" + folder + L"'", ::GetLastError());
+    path_ = name;
+}
+
+StagedFile::~StagedFile()
+{
+    if (path_.empty())
+        return;
+    // A copy of a read-only file is read-only too, and could not be deleted.
+    ::SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(path_.c_str());
+}
+
+void StagedFile::PutInPlace()
+{
+    if (!::MoveFileExW(path_.c_str(), destination_.c_str(), MOVEFILE_REPLACE_EXISTING))
+        throw ToolError::FromSystem(L"cannot write '" + destination_ + L"'", ::GetLastError());
+    path_.clear();
+}
+
+} // namespace NorvaneTool
