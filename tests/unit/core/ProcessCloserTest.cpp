@@ -43,6 +43,17 @@ private:
     DWORD id_ = 0;
 };
 
+// Wine may report a new process idle before its first window exists.
+bool WaitForSampleWindow()
+{
+    for (int i = 0; i < 200; ++i) {
+        if (::FindWindowW(L"NorvaneSampleApp", nullptr))
+            return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
 class LongLivedSample {
 public:
     LongLivedSample() { ::SetEnvironmentVariableW(L"NORVANE_SAMPLE_LIFETIME_MS", L"60000"); }
@@ -81,6 +92,7 @@ TEST(ProcessCloser, AsksTheWindowsToClose)
     LongLivedSample lifetime;
     ChildProgram sample(L"SampleApp.exe", L"");
     ASSERT_TRUE(sample.Started());
+    ASSERT_TRUE(WaitForSampleWindow());
 
     ProcessCloser closer;
     EXPECT_TRUE(closer.CloseProcess(L"SampleApp.exe", false, 0, 30000));
@@ -125,6 +137,7 @@ TEST(RunSettingsLaunch, StartsTheMainApplicationWithTheCommandLine)
     EXPECT_EQ(WAIT_TIMEOUT, ::WaitForSingleObject(process.Get(), 0));
     EXPECT_EQ("--opt \"a b\"", TestSupport::ReadBytes(args));
 
+    ASSERT_TRUE(WaitForSampleWindow());
     ProcessCloser closer;
     EXPECT_TRUE(closer.CloseProcess(L"SampleApp.exe", false, 0, 10000));
     ::DeleteFileW(args.c_str());
