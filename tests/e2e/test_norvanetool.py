@@ -164,6 +164,17 @@ def test_show_record_prints_the_configured_values(configured_client, tmp_path):
     assert "reserved1" not in sections[""]
 
 
+def test_bare_name_means_the_file_in_the_working_folder(tmp_path):
+    # The tool's own folder holds a client of the same name with an empty record.
+    config = tmp_path / "sample.cfg"
+    config.write_text(SAMPLE_CONFIG, encoding="utf-8")
+    code, _, err = run_tool("make-client", "sample.cfg", BASE_CLIENT, "norvaneclient.exe", cwd=tmp_path)
+    assert (code, err) == (0, "")
+    code, shown, err = run_tool("show-record", "norvaneclient.exe", cwd=tmp_path)
+    assert (code, err) == (0, "")
+    assert sections_of(shown)[""]["mainApplication"] == "SampleApp.exe"
+
+
 def test_shown_record_makes_the_same_client_again(configured_client, tmp_path):
     code, shown, _ = run_tool("show-record", configured_client, cwd=tmp_path)
     assert code == 0

@@ -1,5 +1,6 @@
 #include "ClientImage.h"
 
+#include "FullPath.h"
 #include "ToolError.h"
 
 namespace NorvaneTool {
@@ -18,7 +19,7 @@ BOOL CALLBACK TakeFirstLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_P
 } // namespace
 
 ClientImage::ClientImage(const std::wstring& path)
-    : module_(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE))
+    : module_(::LoadLibraryExW(FullPath(path).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE))
 {
     if (!module_)
         throw ToolError::FromSystem(L"cannot open '" + path + L"' as a program", ::GetLastError());
