@@ -8,6 +8,8 @@ import subprocess
 import pefile
 import pytest
 
+from conftest import wine_environment
+
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 BIN = pathlib.Path(os.environ.get("NORVANE_BIN", ROOT / "build" / "out" / "bin"))
 TOOL = BIN / "norvanetool.exe"
@@ -41,17 +43,6 @@ protocol = https://
 hostPath = localhost/update.xml
 passiveFtp = 1
 """
-
-
-def wine_environment():
-    env = dict(os.environ)
-    env.update(
-        WINEPREFIX=os.environ.get("NORVANE_WINEPREFIX", str(ROOT / "build" / "wineprefix")),
-        WINEARCH="win32",
-        WINEDEBUG="-all",
-        WINEDLLOVERRIDES="mscoree,mshtml=",
-    )
-    return env
 
 
 def run_tool(*arguments, cwd):
