@@ -48,23 +48,7 @@ std::wstring Upper(std::wstring text)
     return text;
 }
 
-// Restores the current directory that a test changes.
-class CurrentDirectory {
-public:
-    explicit CurrentDirectory(const std::wstring& path)
-    {
-        wchar_t saved[MAX_PATH] = {};
-        ::GetCurrentDirectoryW(MAX_PATH, saved);
-        saved_ = saved;
-        ::SetCurrentDirectoryW(path.c_str());
-    }
-    ~CurrentDirectory() { ::SetCurrentDirectoryW(saved_.c_str()); }
-    CurrentDirectory(const CurrentDirectory&) = delete;
-    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
-
-private:
-    std::wstring saved_;
-};
+using TestSupport::CurrentDirectory;
 
 TEST(DirectoryTags, TableHoldsTheTenTagsInLookupOrderWithTheirFolderCodes)
 {

@@ -21,6 +21,24 @@ private:
     std::wstring path_;
 };
 
+// Changes the current directory for one test and restores it afterwards.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const std::wstring& path)
+    {
+        wchar_t saved[MAX_PATH] = {};
+        ::GetCurrentDirectoryW(MAX_PATH, saved);
+        saved_ = saved;
+        ::SetCurrentDirectoryW(path.c_str());
+    }
+    ~CurrentDirectory() { ::SetCurrentDirectoryW(saved_.c_str()); }
+    CurrentDirectory(const CurrentDirectory&) = delete;
+    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+private:
+    std::wstring saved_;
+};
+
 std::string ReadBytes(const std::wstring& path);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 bool Exists(const std::wstring& path);
