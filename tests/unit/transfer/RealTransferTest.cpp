@@ -8,6 +8,8 @@
 #include "transfer/TransferTestLog.h"
 #include "transfer/TransferTestServers.h"
 
+#include "ProgressWindow.h"
+
 #include <gtest/gtest.h>
 
 #include <objbase.h>
@@ -45,31 +47,7 @@ private:
     ConnectivityProbe previous_;
 };
 
-// A message-only window of this thread that collects the posted progress messages.
-class ProgressWindow {
-public:
-    ProgressWindow()
-        : window_(::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr))
-    {
-    }
-    ~ProgressWindow() { ::DestroyWindow(window_); }
-    ProgressWindow(const ProgressWindow&) = delete;
-    ProgressWindow& operator=(const ProgressWindow&) = delete;
-
-    HWND Handle() const { return window_; }
-
-    std::vector<std::pair<WPARAM, LPARAM>> Messages() const
-    {
-        std::vector<std::pair<WPARAM, LPARAM>> messages;
-        MSG message;
-        while (::PeekMessageW(&message, window_, WM_APP_TRANSFER_PROGRESS, WM_APP_TRANSFER_PROGRESS, PM_REMOVE))
-            messages.emplace_back(message.wParam, message.lParam);
-        return messages;
-    }
-
-private:
-    HWND window_;
-};
+using TransferTest::ProgressWindow;
 
 // The bytes testservers.py writes into its data files and its own server sends.
 std::string Pattern(std::size_t size)
