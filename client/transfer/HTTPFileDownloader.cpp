@@ -273,6 +273,12 @@ BOOL HTTPFileDownloader::OpenDownloadFile(const std::wstring& fileName)
     const CrackedUrl parts = CrackUrl(url);
     const DWORD flags = parts.scheme == L"https" ? kSecureRequestFlags : kRequestFlags;
     ConnectAndManageCredentials(url, entry_.filesUserName, entry_.filesPassword);
+    // The negotiation asked for this very file: its answer is the download. Closing it instead
+    // would make WinINet drain the whole body before the same file is asked for again.
+    if (negotiationAnswered_ && requestHandle_) {
+        negotiationAnswered_ = false;
+        return TRUE;
+    }
     requestHandle_.Reset();
 
     requestHandle_.Reset(::HttpOpenRequestW(connectionHandle_.Get(), L"GET", parts.path.c_str(),
@@ -409,6 +415,7 @@ BOOL HTTPFileDownloader::Connect()
     // The files location may need credentials of its own: the first file negotiates again.
     renegotiate_ = 1;
     requestHandle_.Reset();
+    negotiationAnswered_ = false;
     return result;
 }
 
@@ -431,6 +438,7 @@ BOOL HTTPFileDownloader::ConnectAndManageCredentials(const std::wstring& url,
         return TRUE;
     lastServer_ = key;
     renegotiate_ = 0;
+    negotiationAnswered_ = false;
     const DWORD flags = EqualsIgnoringCase(parts.scheme, L"https") ? kSecureRequestFlags
                                                                    : kRequestFlags;
     if (!OpenNegotiationRequest(parts.host, parts.port, parts.path, flags))
@@ -439,9 +447,11 @@ BOOL HTTPFileDownloader::ConnectAndManageCredentials(const std::wstring& url,
     bool firstWebsite = true;
     bool firstProxy = true;
     for (DWORD send = 0; send < kMaxNegotiationSends; ++send) {
-        if (!SendNegotiationRequest())
+        bool answered = false;
+        if (!SendNegotiationRequest(answered))
             return FALSE;
         const DWORD status = RequestStatus();
+        negotiationAnswered_ = answered && status != 0;
         if (send == kMaxNegotiationSends - 1)
             break; // the last answer is left to the request's reader
         const int next = AnswerStatus(status, firstWebsite, firstProxy, userName, password);
@@ -476,9 +486,10 @@ bool HTTPFileDownloader::OpenNegotiationRequest(const std::wstring& host, INTERN
 // An unknown certificate authority is noted and the request's flags are relaxed, but the
 // request is not sent again: the negotiation ends with status 0, and the transfers that follow
 // carry the normal flags, so nothing is fetched from a server whose authority is not trusted.
-bool HTTPFileDownloader::SendNegotiationRequest()
+bool HTTPFileDownloader::SendNegotiationRequest(bool& answered)
 {
-    if (::HttpSendRequestW(requestHandle_.Get(), nullptr, 0, nullptr, 0))
+    answered = ::HttpSendRequestW(requestHandle_.Get(), nullptr, 0, nullptr, 0) != FALSE;
+    if (answered)
         return true;
     const DWORD error = ::GetLastError();
     if (error != ERROR_INTERNET_INVALID_CA) {

@@ -62,6 +62,8 @@ protected:
     std::wstring websitePassword_;
     std::wstring lastServer_; // "host:port" of the last negotiation
     int32_t renegotiate_ = 1;
+    // The last negotiation left its request open with a server answer that can be read as is.
+    bool negotiationAnswered_ = false;
 
 private:
     bool OpenNegotiationRequest(const std::wstring& host, INTERNET_PORT port,
@@ -72,7 +74,7 @@ private:
     bool AnswerWebsiteChallenge(bool& firstWebsite, const std::wstring& userName,
                                 const std::wstring& password);
     bool AnswerProxyChallenge(bool& firstProxy);
-    bool SendNegotiationRequest();
+    bool SendNegotiationRequest(bool& answered);
     DWORD RequestStatus() const;
     IXMLDOMDocument* CreateDocument();
     void LoadDocument(const std::wstring& url);
