@@ -124,7 +124,12 @@ bool SetCredentialOptions(HINTERNET handle, DWORD userOption, const std::wstring
 // Nothing is remembered between runs yet, and no credentials dialog exists: asking the user
 // counts as a refusal.
 bool RememberedCredentials(std::wstring& /*user*/, std::wstring& /*password*/) { return false; }
-bool AskCredentials(std::wstring& /*user*/, std::wstring& /*password*/) { return false; }
+bool RefuseCredentials(CredentialsKind, std::wstring& /*user*/, std::wstring& /*password*/)
+{
+    return false;
+}
+
+CredentialsPrompt g_prompt = RefuseCredentials;
 
 void IgnoreUnknownAuthority(HINTERNET request)
 {
@@ -177,6 +182,13 @@ void ThrowIfFailed(HRESULT result)
 ConnectivityProbe SystemConnectivityProbe()
 {
     return ConnectivityProbe{SystemConnectedState, SystemCheckConnection};
+}
+
+CredentialsPrompt SetCredentialsPrompt(CredentialsPrompt prompt)
+{
+    const CredentialsPrompt previous = g_prompt;
+    g_prompt = prompt ? prompt : RefuseCredentials;
+    return previous;
 }
 
 ConnectivityProbe SetConnectivityProbe(const ConnectivityProbe& probe)
@@ -271,7 +283,9 @@ BOOL HTTPFileDownloader::OpenDownloadFile(const std::wstring& fileName)
 
     const std::wstring url = CanonicalizeUrl(GetFilesUrl() + name);
     const CrackedUrl parts = CrackUrl(url);
-    const DWORD flags = parts.scheme == L"https" ? kSecureRequestFlags : kRequestFlags;
+    // Schemes are case-insensitive: "HTTPS://" must not send plain requests to a TLS port.
+    const DWORD flags = EqualsIgnoringCase(parts.scheme, L"https") ? kSecureRequestFlags
+                                                                   : kRequestFlags;
     ConnectAndManageCredentials(url, entry_.filesUserName, entry_.filesPassword);
     // The negotiation asked for this very file: its answer is the download. Closing it instead
     // would make WinINet drain the whole body before the same file is asked for again.
@@ -537,7 +551,8 @@ bool HTTPFileDownloader::AnswerWebsiteChallenge(bool& firstWebsite, const std::w
         }
     } else {
         websiteUserName_.clear();
-        if (!AskCredentials(websiteUserName_, websitePassword_) || websiteUserName_.empty()) {
+        if (!g_prompt(CredentialsKind::Website, websiteUserName_, websitePassword_) ||
+            websiteUserName_.empty()) {
             g_log.Line(L"Display of website authentication window will not occur. Terminating...");
             return false;
         }
@@ -556,7 +571,8 @@ bool HTTPFileDownloader::AnswerProxyChallenge(bool& firstProxy)
         firstProxy = false;
         proxyUserName_ = user;
         proxyPassword_ = secret;
-    } else if (!AskCredentials(proxyUserName_, proxyPassword_) || proxyUserName_.empty()) {
+    } else if (!g_prompt(CredentialsKind::Proxy, proxyUserName_, proxyPassword_) ||
+               proxyUserName_.empty()) {
         g_log.Line(L"Display of proxy window will not occur. Terminating...");
         return false;
     }

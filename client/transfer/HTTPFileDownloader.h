@@ -20,6 +20,13 @@ ConnectivityProbe SystemConnectivityProbe();
 // Installs `probe` for every downloader of the process; returns the one it replaces.
 ConnectivityProbe SetConnectivityProbe(const ConnectivityProbe& probe);
 
+// Asks the user for the credentials of a website or proxy; false when the user declines.
+// Until the credentials dialog exists the prompt refuses; tests install their own answers.
+enum class CredentialsKind { Website, Proxy };
+using CredentialsPrompt = bool (*)(CredentialsKind kind, std::wstring& user, std::wstring& password);
+// Installs `prompt` (null restores the refusal) for every downloader; returns the one it replaces.
+CredentialsPrompt SetCredentialsPrompt(CredentialsPrompt prompt);
+
 class HTTPFileDownloader : public IFileDownloader {
 public:
     explicit HTTPFileDownloader(const ServerEntry& entry);

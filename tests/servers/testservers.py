@@ -199,6 +199,9 @@ http {{
     root {root};
     server {{
         listen 127.0.0.1:{http};
+        # Wine remembers Basic credentials per host name for the whole process: a challenge
+        # test that must start unauthenticated uses a name no other test has logged in with.
+        listen 127.0.0.2:{http};
         location /auth/ {{
             auth_basic "Norvane Test";
             auth_basic_user_file {state}/htpasswd;

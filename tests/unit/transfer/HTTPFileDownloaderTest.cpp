@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "OfflineProbe.h"
 #include "TransferTestLog.h"
 #include "TransferTestServers.h"
 #include "transfer/HTTPFileDownloader.h"
@@ -14,6 +15,7 @@ using TransferTest::AccessLogCount;
 using TransferTest::LocalAddress;
 using TransferTest::LogMark;
 using TransferTest::LogTextSince;
+using TransferTest::OfflineProbe;
 using TransferTest::ServerValue;
 
 namespace {
@@ -21,29 +23,6 @@ namespace {
 const wchar_t kLostConnectionText[] =
     L"You appear to have lost your internet connection! This update will continue next time an "
     L"internet connection is available from the same file position.";
-
-BOOL Offline()
-{
-    ::SetLastError(ERROR_INTERNET_DISCONNECTED);
-    return FALSE;
-}
-
-BOOL OfflineCheck(const wchar_t*)
-{
-    return Offline();
-}
-
-// Swaps in an offline connectivity probe for one test.
-class OfflineProbe {
-public:
-    OfflineProbe() : previous_(SetConnectivityProbe(ConnectivityProbe{Offline, OfflineCheck})) {}
-    ~OfflineProbe() { SetConnectivityProbe(previous_); }
-    OfflineProbe(const OfflineProbe&) = delete;
-    OfflineProbe& operator=(const OfflineProbe&) = delete;
-
-private:
-    ConnectivityProbe previous_;
-};
 
 ServerEntry Entry(const std::wstring& protocol, const std::wstring& hostPath,
                   const std::wstring& port = std::wstring())
@@ -267,6 +246,87 @@ TEST_F(HTTPFileDownloaderTest, WebsiteChallengeIsAnsweredWithConfiguredCredentia
     EXPECT_TRUE(downloader.Connect());
     EXPECT_EQ(L"\t-- Website username:\t" + entry.userName + L"\r\n", LogTextSince(mark));
     EXPECT_EQ(before + 1, AccessLogCount("\"GET /auth/update.xml HTTP/1.1\" 200"));
+}
+
+// A prompt that answers every challenge with the same pair and counts how often it was asked.
+struct CountingPrompt {
+    static unsigned calls;
+    static std::wstring user;
+    static std::wstring password;
+    static bool Answer(CredentialsKind kind, std::wstring& userOut, std::wstring& passwordOut)
+    {
+        EXPECT_EQ(CredentialsKind::Website, kind);
+        ++calls;
+        userOut = user;
+        passwordOut = password;
+        return true;
+    }
+};
+unsigned CountingPrompt::calls = 0;
+std::wstring CountingPrompt::user;
+std::wstring CountingPrompt::password;
+
+class InstalledPrompt {
+public:
+    InstalledPrompt(const std::wstring& user, const std::wstring& password)
+        : previous_(SetCredentialsPrompt(CountingPrompt::Answer))
+    {
+        CountingPrompt::calls = 0;
+        CountingPrompt::user = user;
+        CountingPrompt::password = password;
+    }
+    ~InstalledPrompt() { SetCredentialsPrompt(previous_); }
+    InstalledPrompt(const InstalledPrompt&) = delete;
+    InstalledPrompt& operator=(const InstalledPrompt&) = delete;
+
+private:
+    CredentialsPrompt previous_;
+};
+
+TEST_F(HTTPFileDownloaderTest, WrongCredentialsStopAfterTheFourthSend)
+{
+    InstalledPrompt prompt(L"wrong", L"wrong");
+    // Wrong credentials are never remembered, so "localhost" stays unauthenticated.
+    HTTPFileDownloader downloader(
+        Entry(L"http://", L"localhost:" + ServerValue(L"HTTP_PORT") + L"/auth/update.xml"));
+    const std::size_t mark = LogMark();
+    // Three answered 401s; the fourth answer is left to whoever reads the request.
+    EXPECT_TRUE(downloader.Connect());
+    EXPECT_EQ(2u, CountingPrompt::calls);
+    EXPECT_EQ(L"\t-- Website username:\t\r\n"
+              L"\t-- Website username:\twrong\r\n"
+              L"\t-- Website username:\twrong\r\n",
+              LogTextSince(mark));
+}
+
+TEST_F(HTTPFileDownloaderTest, CredentialsGivenAtTheSecondChallengeOpenTheFiles)
+{
+    InstalledPrompt prompt(ServerValue(L"AUTH_USER"), ServerValue(L"AUTH_PASSWORD"));
+    HTTPFileDownloader downloader(
+        Entry(L"http://", L"127.0.0.2:" + ServerValue(L"HTTP_PORT") + L"/auth/update.xml"));
+    EXPECT_TRUE(downloader.Connect());
+    EXPECT_EQ(1u, CountingPrompt::calls);
+    ASSERT_TRUE(downloader.OpenDownloadFile(L"file8192.bin"));
+    EXPECT_EQ(8192u, downloader.GetFileSize());
+    std::size_t reads = 0;
+    EXPECT_EQ(Pattern(8192), ReadAll(downloader, reads));
+}
+
+TEST_F(HTTPFileDownloaderTest, UpperCaseSecureSchemeReadsEveryFile)
+{
+    TransferTest::TrustedTestAuthority authority;
+    ASSERT_TRUE(authority.Added());
+    HTTPFileDownloader downloader(
+        Entry(L"HTTPS://", L"localhost:" + ServerValue(L"HTTPS_PORT") + L"/update.xml"));
+    const std::size_t mark = LogMark();
+    ASSERT_TRUE(downloader.Connect());
+    // The first file is the negotiation's own answer, the second a request of its own.
+    for (const wchar_t* name : {L"files/file8192.bin", L"files/file8192.bin"}) {
+        ASSERT_TRUE(downloader.OpenDownloadFile(name));
+        std::size_t reads = 0;
+        EXPECT_EQ(Pattern(8192), ReadAll(downloader, reads));
+    }
+    EXPECT_EQ(std::wstring(), LogTextSince(mark));
 }
 
 TEST_F(HTTPFileDownloaderTest, TrustedAuthorityNeedsNoRelaxedFlags)

@@ -8,6 +8,7 @@
 #include "transfer/TransferTestLog.h"
 #include "transfer/TransferTestServers.h"
 
+#include "OfflineProbe.h"
 #include "ProgressWindow.h"
 
 #include <gtest/gtest.h>
@@ -197,6 +198,22 @@ TEST_F(RealTransferTest, DroppedConnectionReportsTheBytesReceived)
     const std::vector<std::pair<WPARAM, LPARAM>> messages = window_.Messages();
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(30000u, messages.back().first);
+}
+
+TEST_F(RealTransferTest, DroppedConnectionWhileOfflineSaysTheConnectionWasLost)
+{
+    Use(L"MISBEHAVING_PORT");
+    TransferTest::OfflineProbe offline;
+    const std::size_t mark = TransferTest::LogMark();
+    EXPECT_EQ(0, Transfer(L"drop.bin", 100000));
+    const std::wstring log = TransferTest::LogTextSince(mark);
+    EXPECT_NE(std::wstring::npos, log.find(L"\r\nInternet connection lost during update.\r\n")) << log;
+    EXPECT_NE(std::wstring::npos,
+              log.find(L"\r\nResult of file download: You appear to have lost your internet connection! "
+                       L"This update will continue next time an internet connection is available from "
+                       L"the same file position.\r\n"))
+        << log;
+    EXPECT_NE(std::wstring::npos, log.find(Header(L"drop.bin", 100000, 30000))) << log;
 }
 
 TEST_F(RealTransferTest, TooManyBytesKeepOnlyTheBlocksWithinTheListedSize)
