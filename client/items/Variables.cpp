@@ -3,6 +3,7 @@
 #include "DirectoryTags.h"
 #include "common/ComPtr.h"
 #include "common/FixedText.h"
+#include "common/Xml.h"
 #include "core/ConfigRecord.h"
 #include "core/EnvironmentFacts.h"
 #include "core/Log.h"
@@ -10,8 +11,6 @@
 #include "ui/AppModule.h"
 
 #include <objbase.h>
-#include <oleauto.h>
-#include <msxml2.h>
 
 #include <cwchar>
 #include <vector>
@@ -24,9 +23,6 @@ const std::wstring::size_type kTokenStartLength = 10;
 // from expanding without end.
 const int kMaxTokenRounds = 26;
 const DWORD kFileTextCapacity = 1023;
-
-// IID_IXMLDOMDocument2, which the MinGW import libraries lack; MSVC's come with it.
-const IID kXmlDocument2Iid = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
 std::wstring g_currentVersion;
 std::wstring g_updateVersion;
@@ -88,118 +84,25 @@ void ReplaceBuiltIns(std::wstring& text)
     }
 }
 
-class UniqueBstr {
-public:
-    UniqueBstr() noexcept : value_(nullptr) {}
-    explicit UniqueBstr(const std::wstring& text)
-        : value_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size())))
-    {
-    }
-    ~UniqueBstr() { ::SysFreeString(value_); }
-    UniqueBstr(const UniqueBstr&) = delete;
-    UniqueBstr& operator=(const UniqueBstr&) = delete;
-
-    BSTR Get() const noexcept { return value_; }
-    explicit operator bool() const noexcept { return value_ != nullptr; }
-    BSTR* Address() noexcept
-    {
-        ::SysFreeString(value_);
-        value_ = nullptr;
-        return &value_;
-    }
-    std::wstring Text() const { return value_ ? std::wstring(value_, ::SysStringLen(value_)) : std::wstring(); }
-
-private:
-    BSTR value_;
-};
-
-// A VARIANT that borrows the text of a BSTR owned elsewhere, so it is never cleared.
-VARIANT BorrowedText(const UniqueBstr& text)
-{
-    VARIANT variant;
-    ::VariantInit(&variant);
-    variant.vt = VT_BSTR;
-    variant.bstrVal = text.Get();
-    return variant;
-}
-
-// MSXML 3 evaluates XSL patterns unless told otherwise, and those count positions from 0 and
-// lack most XPath functions. Later parsers select by XPath already, so a refusal is harmless.
-void SelectByXPath(const Common::ComPtr<IXMLDOMDocument>& document)
-{
-    Common::ComPtr<IXMLDOMDocument2> document2;
-    if (FAILED(document.QueryInterface(kXmlDocument2Iid, document2)))
-        return;
-    const UniqueBstr name(L"SelectionLanguage");
-    const UniqueBstr language(L"XPath");
-    if (name && language)
-        document2->setProperty(name.Get(), BorrowedText(language));
-}
-
-Common::ComPtr<IXMLDOMDocument> CreateXmlDocument()
-{
-    CLSID classId;
-    if (FAILED(::CLSIDFromProgID(L"MSXML2.DOMDocument", &classId)))
-        return Common::ComPtr<IXMLDOMDocument>();
-    Common::ComPtr<IXMLDOMDocument> document;
-    if (FAILED(::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
-                                  reinterpret_cast<void**>(document.Address()))))
-        return Common::ComPtr<IXMLDOMDocument>();
-    return document;
-}
-
-// Empty when the parser is missing or the file is absent or not well-formed.
-Common::ComPtr<IXMLDOMDocument> LoadXmlDocument(const std::wstring& path)
-{
-    Common::ComPtr<IXMLDOMDocument> document = CreateXmlDocument();
-    if (!document || FAILED(document->put_async(VARIANT_FALSE)))
-        return Common::ComPtr<IXMLDOMDocument>();
-    SelectByXPath(document);
-    const UniqueBstr location(path);
-    if (!location)
-        return Common::ComPtr<IXMLDOMDocument>();
-    VARIANT_BOOL loaded = VARIANT_FALSE;
-    if (document->load(BorrowedText(location), &loaded) != S_OK || loaded != VARIANT_TRUE)
-        return Common::ComPtr<IXMLDOMDocument>();
-    return document;
-}
-
-// Empty when nothing matches; an expression the parser rejects matches nothing either.
-Common::ComPtr<IXMLDOMNode> SelectFirstNode(const Common::ComPtr<IXMLDOMDocument>& document,
-                                           const std::wstring& xpath)
-{
-    Common::ComPtr<IXMLDOMNode> node;
-    const UniqueBstr query(xpath);
-    if (!query || document->selectSingleNode(query.Get(), node.Address()) != S_OK)
-        node.Reset();
-    return node;
-}
-
-std::wstring NodeText(const Common::ComPtr<IXMLDOMNode>& node)
-{
-    UniqueBstr text;
-    if (FAILED(node->get_text(text.Address())))
-        return std::wstring();
-    return text.Text();
-}
-
 std::wstring XmlFileValue(const std::wstring& path, const std::wstring& xpath)
 {
     if (path.empty() || xpath.empty()) {
         g_log.Item2(L"\r\nXML file read errors", path, xpath);
         return std::wstring();
     }
-    const Common::ComPtr<IXMLDOMDocument> document = LoadXmlDocument(path);
+    Common::ComPtr<IXMLDOMDocument> document = Common::CreateXmlDocument(L"MSXML2.DOMDocument");
+    if (document && !Common::LoadXml(document.Get(), path))
+        document.Reset();
     if (!document) {
         g_log.Item(L"\r\nVariable cannot be read from XML file. Error opening file", path);
         return std::wstring();
     }
-    const Common::ComPtr<IXMLDOMNode> node = SelectFirstNode(document, xpath);
+    const Common::ComPtr<IXMLDOMNode> node = Common::SelectNode(document.Get(), xpath);
     if (!node) {
         g_log.Item(L"\r\nVariable cannot be read from XML path", xpath);
         return std::wstring();
     }
-    return NodeText(node);
+    return Common::NodeText(node.Get());
 }
 
 // The bytes are text up to the first zero byte, as a publisher's text file would be read.

@@ -1,5 +1,6 @@
 #include "HTTPFileDownloader.h"
 
+#include "common/Xml.h"
 #include "core/Log.h"
 #include "items/Variables.h"
 
@@ -149,19 +150,6 @@ std::wstring HttpErrorText(DWORD status)
            L"error).\r\nSee the log file for more details. Update will now exit.";
 }
 
-// Owns a BSTR for the duration of one DOM call.
-class BstrText {
-public:
-    explicit BstrText(const std::wstring& text) : text_(::SysAllocString(text.c_str())) {}
-    ~BstrText() { ::SysFreeString(text_); }
-    BstrText(const BstrText&) = delete;
-    BstrText& operator=(const BstrText&) = delete;
-    BSTR Get() const { return text_; }
-
-private:
-    BSTR text_;
-};
-
 class ComError {
 public:
     explicit ComError(HRESULT result) : result_(result) {}
@@ -241,28 +229,16 @@ IXMLDOMDocument* HTTPFileDownloader::CreateDocument()
 {
     static const wchar_t* const kClassNames[] = {
         L"MSXML2.DOMDocument.3.0", L"MSXML2.DOMDocument", L"Microsoft.XMLDOM"};
-    const DWORD context = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER;
-    for (const wchar_t* name : kClassNames) {
-        CLSID classId;
-        if (FAILED(::CLSIDFromProgID(name, &classId)))
-            continue;
-        if (SUCCEEDED(::CoCreateInstance(classId, nullptr, context, IID_IXMLDOMDocument,
-                                         reinterpret_cast<void**>(descriptionDocument_.Address()))))
-            return descriptionDocument_.Get();
-    }
-    return nullptr;
+    descriptionDocument_ = Common::CreateXmlDocument(kClassNames, 3);
+    return descriptionDocument_.Get();
 }
 
 void HTTPFileDownloader::LoadDocument(const std::wstring& url)
 {
     ThrowIfFailed(descriptionDocument_->put_async(VARIANT_FALSE));
-    BstrText source(url);
-    VARIANT location;
-    ::VariantInit(&location);
-    location.vt = VT_BSTR;
-    location.bstrVal = source.Get(); // still owned by `source`
+    const Common::UniqueBstr source(url);
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    ThrowIfFailed(descriptionDocument_->load(location, &loaded));
+    ThrowIfFailed(descriptionDocument_->load(Common::BorrowedText(source), &loaded));
     if (loaded == VARIANT_FALSE) {
         g_log.Line(L"");
         g_log.Item(L"Errors try to access", url);
