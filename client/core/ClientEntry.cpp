@@ -4,7 +4,9 @@
 #include "EnvironmentFacts.h"
 #include "FileVersion.h"
 #include "Log.h"
+#include "Norvane.h"
 #include "RunSettings.h"
+#include "StatusFile.h"
 #include "common/FixedText.h"
 #include "common/ModulePath.h"
 #include "common/UniqueHandle.h"
@@ -90,6 +92,22 @@ bool LaunchesAfterCheck()
     return g_runSettings.runMode == Plain && g_configRecord.launchAfterCheck != 0;
 }
 
+// A start on which a check is due. False when the main application is not to be launched
+// afterwards, because the wizard left an update ready to install.
+bool RunCheck()
+{
+    const bool silentCheck = (g_runSettings.runMode == Plain && g_configRecord.launchAfterCheck == 0) ||
+                             g_runSettings.runMode == CheckBackground;
+    if (!silentCheck)
+        return true; // the wizard and the scheduler window are still to come
+    Norvane& session = Norvane::Instance();
+    if (session.LoadUpdateDescription() && g_runSettings.uiMode == 0) {
+        session.StartDownload(nullptr);
+        session.Install();
+    }
+    return true;
+}
+
 class ComApartment {
 public:
     ComApartment() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
@@ -135,9 +153,11 @@ int RunClient(HINSTANCE instance, const std::wstring& commandLine, int showComma
 
     bool mayCheck = true;
     Common::UniqueHandle instanceMutex = TakeInstanceMutex(mayCheck);
-    (void)mayCheck; // the check of this run joins here once the session exists
+    bool launchAfter = true;
+    if (mayCheck && g_statusFile.ReadStatus())
+        launchAfter = RunCheck();
 
-    if (LaunchesAfterCheck())
+    if (launchAfter && LaunchesAfterCheck())
         LaunchOrLog();
     return 0;
 }

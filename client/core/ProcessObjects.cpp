@@ -4,6 +4,9 @@
 #include "EnvironmentFacts.h"
 #include "Log.h"
 #include "RunSettings.h"
+#include "ScreenTexts.h"
+#include "StatusFile.h"
+#include "items/UpdateItems.h"
 #include "ui/AppModule.h"
 
 AppModule g_appModule;
@@ -16,4 +19,8 @@ const bool g_configRecordLoaded = (LoadConfigRecord(), true);
 
 Log g_log;
 EnvironmentFacts g_environmentFacts;
+ScreenTexts g_screenTexts;
 RunSettings g_runSettings;
+UpdateItems g_updateItems;
+// Writes itself when destroyed; made after the log and the run settings, so both outlive it.
+StatusFile g_statusFile;

@@ -1,5 +1,7 @@
 #include "StandardFileManagement.h"
 
+#include "ZipExtraction.h"
+
 #include "common/UniqueHandle.h"
 
 #include <shellapi.h>
@@ -375,10 +377,15 @@ BOOL StandardFileManagement::RegisterComServer(const std::wstring& dllPath)
     }
 }
 
-LONG StandardFileManagement::ExtractZip(const std::wstring& /*archivePath*/, const std::wstring& /*targetFolder*/)
+LONG StandardFileManagement::ExtractZip(const std::wstring& archivePath, const std::wstring& targetFolder)
 {
-    // Archives are unpacked by the installation code, which is not part of the client yet.
-    return -1;
+    try {
+        return ExtractZipArchive(archivePath, targetFolder,
+                                 [this](const std::wstring& folder) { return MakeDirectories(folder) != FALSE; });
+    } catch (...) {
+        // Only memory can run out on the way; the archive then counts as not extracted.
+        return kZipCannotExtract;
+    }
 }
 
 } // namespace PermissionManager

@@ -8,6 +8,10 @@ import time
 
 import pytest
 
+import sys
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "servers"))
+from publisherserver import PublisherServer  # noqa: E402
+
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 BIN = pathlib.Path(os.environ.get("NORVANE_BIN", ROOT / "build" / "out" / "bin"))
 CLIENT_VERSION = "1.0.0.1"
@@ -105,3 +109,12 @@ def deployment(tmp_path):
 
 def window_driver(*arguments, cwd):
     return run_windows(BIN / "WindowDriver.exe", *arguments, cwd=cwd, timeout=60)
+
+
+@pytest.fixture
+def update_server(tmp_path):
+    """nginx serving tmp_path/publisher on a free loopback port; stopped by its pid."""
+    server = PublisherServer(tmp_path / "server-state", tmp_path / "publisher")
+    server.start()
+    yield server
+    server.stop()

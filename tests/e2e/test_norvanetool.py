@@ -4,6 +4,7 @@ import os
 import pathlib
 import struct
 import subprocess
+import zlib
 
 import pefile
 import pytest
@@ -283,9 +284,91 @@ def test_base_that_is_not_a_program_writes_nothing(tmp_path):
     ["frobnicate"],
     ["show-record"],
     ["make-client", "a.cfg", "base.exe"],
+    ["sign", "update.xml"],
+    ["verify", "update.xml", "1A", "extra"],
 ])
 def test_wrong_use_prints_usage_and_exits_with_two(tmp_path, arguments):
     code, out, err = run_tool(*arguments, cwd=tmp_path)
     assert code == 2
     assert out == ""
     assert err.startswith("usage: norvanetool make-client <config> <base client.exe> <output.exe>")
+
+
+# The signed description of the README.
+DESCRIPTION = """\
+<?xml version="1.0" encoding="UTF-8"?>
+<Norvane>
+  <UpdateVersion>1.1.0.0</UpdateVersion>
+  <Welcome>Version 1.1 of %ApplicationName% is ready.</Welcome>
+  <Reason>Faster start &amp; fewer crashes.</Reason>
+</Norvane>
+"""
+BASE_CODE = "1A2B3C4D"
+
+
+def expected_code(signed_text, base):
+    """base + CRC-32 of the UTF-16LE text between "<Norvane>" and the last "<SecureCode>",
+    whitespace left out; computed from the file, which the DOM serialises alike for this one."""
+    root = signed_text[signed_text.index("<Norvane>"):]
+    covered = "".join(c for c in root[9:root.rindex("<SecureCode>")] if c not in " \t\r\n")
+    return "%08X" % ((zlib.crc32(covered.encode("utf-16-le")) + int(base, 16)) & 0xFFFFFFFF)
+
+
+@pytest.fixture
+def signed_description(tmp_path):
+    path = tmp_path / "update.xml"
+    path.write_text(DESCRIPTION, encoding="utf-8")
+    code, out, err = run_tool("sign", path.name, BASE_CODE, cwd=tmp_path)
+    assert (code, err) == (0, "")
+    return path, out
+
+
+def test_sign_appends_the_code_that_verify_accepts(signed_description, tmp_path):
+    path, out = signed_description
+    text = path.read_text(encoding="utf-8")
+    code_value = expected_code(text, BASE_CODE)
+    assert code_value == "973B0803", "the README shows this code"
+    assert out == f"'update.xml': SecureCode {code_value}\r\n"
+    assert text.rstrip().endswith(f"<SecureCode>{code_value}</SecureCode>\n</Norvane>")
+    assert run_tool("verify", path.name, BASE_CODE, cwd=tmp_path) == (
+        0, f"'update.xml': security code {code_value} matches\r\n", "")
+
+
+@pytest.mark.parametrize("name, old, new, valid", [
+    ("whitespace between elements", "\n  <Welcome>", "\r\n\r\n\t<Welcome>", True),
+    ("text after SecureCode", "</SecureCode>", "</SecureCode><License>Any</License>", True),
+    ("covered character", "1.1.0.0", "1.1.0.9", False),
+    ("root attribute", "<Norvane>", '<Norvane lang="en">', False),
+    ("element before SecureCode", "</Reason>", "</Reason><Restart>Automatic</Restart>", False),
+])
+def test_edits_after_signing(signed_description, tmp_path, name, old, new, valid):
+    path, _ = signed_description
+    text = path.read_text(encoding="utf-8")
+    assert old in text, name
+    path.write_text(text.replace(old, new, 1), encoding="utf-8")
+    code, out, err = run_tool("verify", path.name, BASE_CODE, cwd=tmp_path)
+    if valid:
+        assert (code, err) == (0, ""), name
+        assert out.endswith(" matches\r\n")
+    else:
+        assert (code, out) == (1, ""), name
+        assert err.startswith("norvanetool: 'update.xml': security code '"), err
+        assert "does not match" in err
+
+
+def test_verify_with_another_base_code_fails(signed_description, tmp_path):
+    path, _ = signed_description
+    code, _, err = run_tool("verify", path.name, "1A2B3C4E", cwd=tmp_path)
+    assert code == 1
+    assert "does not match; expected 973B0804" in err
+
+
+def test_sign_refuses_what_is_not_a_description(tmp_path):
+    path = tmp_path / "other.xml"
+    path.write_bytes(b"<Update><UpdateVersion>1</UpdateVersion></Update>")
+    code, out, err = run_tool("sign", path.name, BASE_CODE, cwd=tmp_path)
+    assert (code, out) == (1, "")
+    assert err.strip() == "norvanetool: 'other.xml' is not an update description: its root element is " \
+                          "'Update', not 'Norvane'"
+    assert path.read_bytes() == b"<Update><UpdateVersion>1</UpdateVersion></Update>"
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["other.xml"]

@@ -2,6 +2,7 @@
 
 #include "ClientImage.h"
 #include "ConfigFileParser.h"
+#include "DescriptionSigning.h"
 #include "FileBytes.h"
 #include "RecordPrinter.h"
 #include "RecordText.h"
@@ -20,9 +21,13 @@ namespace {
 const wchar_t kUsage[] =
     L"usage: norvanetool make-client <config> <base client.exe> <output.exe>\r\n"
     L"       norvanetool show-record <client.exe>\r\n"
+    L"       norvanetool sign <description.xml> <base code>\r\n"
+    L"       norvanetool verify <description.xml> <base code>\r\n"
     L"\r\n"
     L"make-client  writes a copy of the base client that carries the configuration file's record\r\n"
-    L"show-record  prints the record a client carries, in the configuration file format\r\n";
+    L"show-record  prints the record a client carries, in the configuration file format\r\n"
+    L"sign         sets the update description's SecureCode for the hexadecimal base security code\r\n"
+    L"verify       checks the update description's SecureCode as a client with that base code does\r\n";
 
 const wchar_t kErrorPrefix[] = L"norvanetool: ";
 
@@ -74,6 +79,10 @@ ToolOutcome RunCommand(const std::vector<std::wstring>& arguments)
         MakeClient(arguments[1], arguments[2], arguments[3]);
     else if (command == L"show-record" && arguments.size() == 2)
         outcome.output = ShowRecord(arguments[1]);
+    else if (command == L"sign" && arguments.size() == 3)
+        outcome.output = SignDescription(arguments[1], arguments[2]);
+    else if (command == L"verify" && arguments.size() == 3)
+        outcome.output = VerifyDescription(arguments[1], arguments[2]);
     else
         return Usage(2);
     return outcome;

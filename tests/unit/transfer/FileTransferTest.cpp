@@ -6,7 +6,7 @@
 #include "core/Log.h"
 #include "items/Variables.h"
 #include "support/TestFiles.h"
-#include "transfer/TransferTestLog.h"
+#include "support/ProcessLog.h"
 
 #include "ProgressWindow.h"
 
@@ -25,8 +25,8 @@ using TestSupport::ScratchFolder;
 // What the log gained since the mark was made.
 class LogMark {
 public:
-    LogMark() : start_(TransferTest::LogMark()) {}
-    std::wstring Added() const { return TransferTest::LogTextSince(start_); }
+    LogMark() : start_(TestSupport::LogMark()) {}
+    std::wstring Added() const { return TestSupport::LogTextSince(start_); }
 
 private:
     std::size_t start_;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "OfflineProbe.h"
-#include "TransferTestLog.h"
+#include "support/ProcessLog.h"
 #include "TransferTestServers.h"
 #include "transfer/HTTPFileDownloader.h"
 
@@ -13,8 +13,8 @@
 
 using TransferTest::AccessLogCount;
 using TransferTest::LocalAddress;
-using TransferTest::LogMark;
-using TransferTest::LogTextSince;
+using TestSupport::LogMark;
+using TestSupport::LogTextSince;
 using TransferTest::OfflineProbe;
 using TransferTest::ServerValue;
 

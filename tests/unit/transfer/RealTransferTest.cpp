@@ -5,7 +5,7 @@
 #include "transfer/TransferMessages.h"
 
 #include "support/TestFiles.h"
-#include "transfer/TransferTestLog.h"
+#include "support/ProcessLog.h"
 #include "transfer/TransferTestServers.h"
 
 #include "OfflineProbe.h"
@@ -127,12 +127,12 @@ TEST_F(RealTransferTest, OneBlockFileArrivesWithItsCrc)
     const std::string server = ServerFile(L"files\\file8192.bin");
     ASSERT_EQ(8192u, server.size());
     const DWORD crc = Crc32(server);
-    const std::size_t mark = TransferTest::LogMark();
+    const std::size_t mark = TestSupport::LogMark();
     EXPECT_EQ(1, Transfer(L"files/file8192.bin", 8192, crc));
     const std::vector<std::pair<WPARAM, LPARAM>> expected = {{8192, 8192}};
     EXPECT_EQ(expected, window_.Messages());
     EXPECT_EQ(server, LocalBytes());
-    const std::wstring log = TransferTest::LogTextSince(mark);
+    const std::wstring log = TestSupport::LogTextSince(mark);
     EXPECT_NE(std::wstring::npos,
               log.find(L"\tFile download success:\tfiles/file8192.bin, " + std::to_wstring(crc) + L"\r\n"))
         << log;
@@ -167,9 +167,9 @@ TEST_F(RealTransferTest, SeveralMegabytesArriveWhole)
 TEST_F(RealTransferTest, ListedSizeThatDiffersFromTheServersFails)
 {
     Use(L"HTTP_PORT");
-    const std::size_t mark = TransferTest::LogMark();
+    const std::size_t mark = TestSupport::LogMark();
     EXPECT_EQ(0, Transfer(L"files/file8192.bin", 8000));
-    const std::wstring log = TransferTest::LogTextSince(mark);
+    const std::wstring log = TestSupport::LogTextSince(mark);
     EXPECT_NE(std::wstring::npos, log.find(Header(L"files/file8192.bin", 8000, 8192))) << log;
     EXPECT_TRUE(window_.Messages().empty());
     EXPECT_EQ("", LocalBytes());
@@ -178,9 +178,9 @@ TEST_F(RealTransferTest, ListedSizeThatDiffersFromTheServersFails)
 TEST_F(RealTransferTest, MissingFileIsReportedAsNotOnTheServer)
 {
     Use(L"HTTP_PORT");
-    const std::size_t mark = TransferTest::LogMark();
+    const std::size_t mark = TestSupport::LogMark();
     EXPECT_EQ(0, Transfer(L"files/missing.bin", 100));
-    const std::wstring log = TransferTest::LogTextSince(mark);
+    const std::wstring log = TestSupport::LogTextSince(mark);
     EXPECT_NE(std::wstring::npos, log.find(L"\r\nFile download errors\r\n\tFilename: files/missing.bin\r\n")) << log;
     EXPECT_NE(std::wstring::npos,
               log.find(L"\r\nResult of file download: Likely error; The file does not exist on the update server!\r\n"))
@@ -190,9 +190,9 @@ TEST_F(RealTransferTest, MissingFileIsReportedAsNotOnTheServer)
 TEST_F(RealTransferTest, DroppedConnectionReportsTheBytesReceived)
 {
     Use(L"MISBEHAVING_PORT");
-    const std::size_t mark = TransferTest::LogMark();
+    const std::size_t mark = TestSupport::LogMark();
     EXPECT_EQ(0, Transfer(L"drop.bin", 100000));
-    const std::wstring log = TransferTest::LogTextSince(mark);
+    const std::wstring log = TestSupport::LogTextSince(mark);
     EXPECT_NE(std::wstring::npos, log.find(Header(L"drop.bin", 100000, 30000))) << log;
     EXPECT_TRUE(Pattern(30000) == LocalBytes());
     const std::vector<std::pair<WPARAM, LPARAM>> messages = window_.Messages();
@@ -204,9 +204,9 @@ TEST_F(RealTransferTest, DroppedConnectionWhileOfflineSaysTheConnectionWasLost)
 {
     Use(L"MISBEHAVING_PORT");
     TransferTest::OfflineProbe offline;
-    const std::size_t mark = TransferTest::LogMark();
+    const std::size_t mark = TestSupport::LogMark();
     EXPECT_EQ(0, Transfer(L"drop.bin", 100000));
-    const std::wstring log = TransferTest::LogTextSince(mark);
+    const std::wstring log = TestSupport::LogTextSince(mark);
     EXPECT_NE(std::wstring::npos, log.find(L"\r\nInternet connection lost during update.\r\n")) << log;
     EXPECT_NE(std::wstring::npos,
               log.find(L"\r\nResult of file download: You appear to have lost your internet connection! "
@@ -220,9 +220,9 @@ TEST_F(RealTransferTest, TooManyBytesKeepOnlyTheBlocksWithinTheListedSize)
 {
     Use(L"MISBEHAVING_PORT");
     const DWORD listed = 10000;
-    const std::size_t mark = TransferTest::LogMark();
+    const std::size_t mark = TestSupport::LogMark();
     EXPECT_EQ(0, Transfer(L"nolength.bin", listed));
-    const std::wstring log = TransferTest::LogTextSince(mark);
+    const std::wstring log = TestSupport::LogTextSince(mark);
     const std::wstring prefix = L"\r\nFile download errors\r\n\tFilename: nolength.bin\r\nExpected file size: 10000\r\n"
                                 L"Actual file size: ";
     const std::wstring::size_type at = log.find(prefix);
@@ -309,9 +309,9 @@ TEST_F(RealTransferTest, ProxyChallengeWithoutRememberedUserTerminates)
     ASSERT_TRUE(proxy.Set());
     // A server no other test has reached: only the proxy answers for it.
     Use(L"CLOSED_PORT");
-    const std::size_t mark = TransferTest::LogMark();
+    const std::size_t mark = TestSupport::LogMark();
     EXPECT_EQ(0, downloader_->Connect());
-    const std::wstring log = TransferTest::LogTextSince(mark);
+    const std::wstring log = TestSupport::LogTextSince(mark);
     EXPECT_NE(std::wstring::npos, log.find(L"Display of proxy window will not occur. Terminating...")) << log;
     downloader_.reset();
 }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "TransferTestLog.h"
+#include "support/ProcessLog.h"
 #include "TransferTestServers.h"
 #include "common/FixedText.h"
 #include "core/ConfigRecord.h"
@@ -14,8 +14,8 @@
 
 using TransferTest::AccessLogCount;
 using TransferTest::LocalAddress;
-using TransferTest::LogMark;
-using TransferTest::LogTextSince;
+using TestSupport::LogMark;
+using TestSupport::LogTextSince;
 using TransferTest::ServerValue;
 
 namespace {

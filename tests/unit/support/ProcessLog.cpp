@@ -1,4 +1,4 @@
-#include "TransferTestLog.h"
+#include "ProcessLog.h"
 
 #include "core/Log.h"
 #include "support/TestFiles.h"
@@ -9,12 +9,12 @@
 
 namespace {
 
-class TransferLogEnvironment : public ::testing::Environment {
+class ProcessLogEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
         folder_.reset(new TestSupport::ScratchFolder);
-        path() = *folder_ / L"TransferTests.log";
+        path() = *folder_ / L"TestProgram.log";
         g_log.SetUp(path(), false);
     }
 
@@ -35,15 +35,15 @@ private:
 };
 
 ::testing::Environment* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new TransferLogEnvironment);
+    ::testing::AddGlobalTestEnvironment(new ProcessLogEnvironment);
 
 } // namespace
 
-namespace TransferTest {
+namespace TestSupport {
 
 std::wstring LogText()
 {
-    const std::string bytes = TestSupport::ReadBytes(TransferLogEnvironment::path());
+    const std::string bytes = TestSupport::ReadBytes(ProcessLogEnvironment::path());
     const std::size_t skip = bytes.size() >= 2 ? 2 : bytes.size();
     std::wstring text((bytes.size() - skip) / 2, L'\0');
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -65,4 +65,4 @@ std::size_t LogMark()
     return LogText().size();
 }
 
-} // namespace TransferTest
+} // namespace TestSupport
