@@ -2,8 +2,7 @@
 
 #include "AttributeValues.h"
 #include "DirectoryTags.h"
-#include "ItemPaths.h"
-#include "NodeIterator.h"
+#include "ItemTrees.h"
 #include "common/UniqueHandle.h"
 #include "core/Log.h"
 
@@ -54,34 +53,14 @@ std::wstring DownloadExecute::SectionName() const
 
 BOOL DownloadExecute::ParseSection(IXMLDOMNode* element, const std::wstring& phase)
 {
-    return ParseLevel(element, phase, 0);
-}
-
-BOOL DownloadExecute::ParseLevel(IXMLDOMNode* element, const std::wstring& phase, int depth)
-{
-    if (depth > kMaxItemNesting) {
-        LogNestingTooDeep(SectionName());
-        return FALSE;
-    }
-    NodeIterator phases(element, L"RunAt");
-    while (phases.Next()) {
-        const std::wstring name = phases.Attribute(L"Name");
-        if (name.empty()) {
-            g_log.Line(L"Phase not found for an execution item. Item ignored.");
-            continue;
-        }
-        if (!ParseLevel(phases.Current(), name, depth + 1))
-            return FALSE;
-    }
-    NodeIterator programs(element, L"Execute");
-    while (programs.Next()) {
-        ExecutionEntry entry;
-        entry.command = programs.Attribute(L"Name");
-        entry.phase = phase;
-        entry.wait = IsTrueText(programs.Attribute(L"WaitForProcess")) ? TRUE : FALSE;
-        entries_.push_back(std::move(entry));
-    }
-    return TRUE;
+    return ReadPhaseTree(element, phase, L"Phase not found for an execution item. Item ignored.", SectionName(),
+                         [this](const NodeIterator& program, const std::wstring& itemPhase) {
+                             ExecutionEntry entry;
+                             entry.command = program.Attribute(L"Name");
+                             entry.phase = itemPhase;
+                             entry.wait = IsTrueText(program.Attribute(L"WaitForProcess")) ? TRUE : FALSE;
+                             entries_.push_back(std::move(entry));
+                         });
 }
 
 BOOL DownloadExecute::ProcessItems(const std::wstring& phase)

@@ -19,7 +19,6 @@ public:
     static void SplitCommand(const std::wstring& command, std::wstring& program, std::wstring& parameters);
 
 private:
-    BOOL ParseLevel(IXMLDOMNode* element, const std::wstring& phase, int depth);
     void Run(const ExecutionEntry& entry, const std::wstring& phase);
 
     std::vector<ExecutionEntry> entries_;

@@ -2,6 +2,7 @@
 
 #include "AttributeValues.h"
 #include "FileDecision.h"
+#include "ItemTrees.h"
 #include "NodeIterator.h"
 
 #include <string>
@@ -22,27 +23,8 @@ std::wstring DownloadFile::SectionName() const
 
 BOOL DownloadFile::ParseSection(IXMLDOMNode* element, const std::wstring& basePath)
 {
-    return ParseLevel(element, basePath, 0);
-}
-
-BOOL DownloadFile::ParseLevel(IXMLDOMNode* element, const std::wstring& basePath, int depth)
-{
-    if (depth > kMaxItemNesting) {
-        LogNestingTooDeep(SectionName());
-        return FALSE;
-    }
-    NodeIterator directories(element, L"Directory");
-    while (directories.Next()) {
-        std::wstring childPath;
-        if (!ChildDirectoryPath(basePath, directories.Attribute(L"Name"), translateTag_, childPath))
-            return FALSE;
-        if (!ParseLevel(directories.Current(), childPath, depth + 1))
-            return FALSE;
-    }
-    NodeIterator files(element, L"File");
-    while (files.Next())
-        ParseFile(files, basePath);
-    return TRUE;
+    return ReadDirectoryTree(element, basePath, translateTag_, SectionName(),
+                             [this](const NodeIterator& file, const std::wstring& path) { ParseFile(file, path); });
 }
 
 void DownloadFile::ParseFile(const NodeIterator& file, const std::wstring& basePath)

@@ -1,8 +1,6 @@
 #include "DownloadService.h"
 
-#include "ItemPaths.h"
-#include "NodeIterator.h"
-#include "core/Log.h"
+#include "ItemTrees.h"
 
 std::wstring DownloadService::SectionName() const
 {
@@ -11,34 +9,14 @@ std::wstring DownloadService::SectionName() const
 
 BOOL DownloadService::ParseSection(IXMLDOMNode* element, const std::wstring& phase)
 {
-    return ParseLevel(element, phase, 0);
-}
-
-BOOL DownloadService::ParseLevel(IXMLDOMNode* element, const std::wstring& phase, int depth)
-{
-    if (depth > kMaxItemNesting) {
-        LogNestingTooDeep(SectionName());
-        return FALSE;
-    }
-    NodeIterator phases(element, L"RunAt");
-    while (phases.Next()) {
-        const std::wstring name = phases.Attribute(L"Name");
-        if (name.empty()) {
-            g_log.Line(L"Phase not found for a service execution item. Item ignored.");
-            continue;
-        }
-        if (!ParseLevel(phases.Current(), name, depth + 1))
-            return FALSE;
-    }
-    NodeIterator actions(element, L"Execute");
-    while (actions.Next()) {
-        ServiceEntry entry;
-        entry.serviceName = actions.Attribute(L"Name");
-        entry.action = actions.Attribute(L"Action");
-        entry.phase = phase;
-        entries_.push_back(std::move(entry));
-    }
-    return TRUE;
+    return ReadPhaseTree(element, phase, L"Phase not found for a service execution item. Item ignored.",
+                         SectionName(), [this](const NodeIterator& action, const std::wstring& itemPhase) {
+                             ServiceEntry entry;
+                             entry.serviceName = action.Attribute(L"Name");
+                             entry.action = action.Attribute(L"Action");
+                             entry.phase = itemPhase;
+                             entries_.push_back(std::move(entry));
+                         });
 }
 
 BOOL DownloadService::ProcessItems(const std::wstring&)

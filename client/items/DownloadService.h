@@ -25,7 +25,6 @@ public:
     const std::vector<ServiceEntry>& Entries() const;
 
 private:
-    BOOL ParseLevel(IXMLDOMNode* element, const std::wstring& phase, int depth);
 
     std::vector<ServiceEntry> entries_;
     UniqueServiceHandle serviceManager_;  // opened on first use, kept to the end of the process

@@ -2,6 +2,7 @@
 
 #include "AttributeValues.h"
 #include "DirectoryTags.h"
+#include "ItemTrees.h"
 #include "NodeIterator.h"
 
 std::wstring DownloadShortcut::SectionName() const
@@ -11,27 +12,8 @@ std::wstring DownloadShortcut::SectionName() const
 
 BOOL DownloadShortcut::ParseSection(IXMLDOMNode* element, const std::wstring& basePath)
 {
-    return ParseLevel(element, basePath, 0);
-}
-
-BOOL DownloadShortcut::ParseLevel(IXMLDOMNode* element, const std::wstring& basePath, int depth)
-{
-    if (depth > kMaxItemNesting) {
-        LogNestingTooDeep(SectionName());
-        return FALSE;
-    }
-    NodeIterator directories(element, L"Directory");
-    while (directories.Next()) {
-        std::wstring childPath;
-        if (!ChildDirectoryPath(basePath, directories.Attribute(L"Name"), translateTag_, childPath))
-            return FALSE;
-        if (!ParseLevel(directories.Current(), childPath, depth + 1))
-            return FALSE;
-    }
-    NodeIterator files(element, L"File");
-    while (files.Next())
-        ParseFile(files, basePath);
-    return TRUE;
+    return ReadDirectoryTree(element, basePath, translateTag_, SectionName(),
+                             [this](const NodeIterator& file, const std::wstring& path) { ParseFile(file, path); });
 }
 
 void DownloadShortcut::ParseFile(const NodeIterator& file, const std::wstring& basePath)

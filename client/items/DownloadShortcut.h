@@ -21,7 +21,6 @@ public:
     void SetTagTranslator(TagTranslator translator);
 
 private:
-    BOOL ParseLevel(IXMLDOMNode* element, const std::wstring& basePath, int depth);
     void ParseFile(const NodeIterator& file, const std::wstring& basePath);
 
     std::vector<ShortcutEntry> entries_;

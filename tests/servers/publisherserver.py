@@ -21,12 +21,7 @@ error_log {state}/error.log info;
 events {{ worker_connections 64; }}
 http {{
     access_log {state}/access.log;
-    client_body_temp_path {state}/tmp/body;
-    proxy_temp_path {state}/tmp/proxy;
-    fastcgi_temp_path {state}/tmp/fastcgi;
-    uwsgi_temp_path {state}/tmp/uwsgi;
-    scgi_temp_path {state}/tmp/scgi;
-    default_type application/octet-stream;
+{temp_paths}    default_type application/octet-stream;
     types {{ text/xml xml; }}
     root {root};
     server {{
@@ -51,7 +46,8 @@ class PublisherServer:
         # folders; the workers keep the starting user instead.
         user = "user root root;\n" if os.geteuid() == 0 else ""
         with open(conf, "w") as f:
-            f.write(user + CONF.format(state=self.state, root=self.root, port=self.port))
+            f.write(user + CONF.format(state=self.state, root=self.root, port=self.port,
+                                      temp_paths=testservers.NGINX_TEMP_PATHS.format(state=self.state)))
         subprocess.run(["/usr/sbin/nginx", "-p", self.state, "-c", conf], check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if not testservers.wait_for_port(self.port):

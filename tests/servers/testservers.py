@@ -180,6 +180,15 @@ def make_htpasswd(state):
         f.write(f"{AUTH_USER}:{hashed}\n")
 
 
+# What every nginx of the tests needs: its temporary files inside its own state folder.
+NGINX_TEMP_PATHS = """\
+    client_body_temp_path {state}/tmp/body;
+    proxy_temp_path {state}/tmp/proxy;
+    fastcgi_temp_path {state}/tmp/fastcgi;
+    uwsgi_temp_path {state}/tmp/uwsgi;
+    scgi_temp_path {state}/tmp/scgi;
+"""
+
 NGINX_CONF = """\
 daemon on;
 worker_processes 1;
@@ -189,12 +198,7 @@ events {{ worker_connections 64; }}
 http {{
     log_format counted '$server_port "$request" $status';
     access_log {state}/access.log counted;
-    client_body_temp_path {state}/tmp/body;
-    proxy_temp_path {state}/tmp/proxy;
-    fastcgi_temp_path {state}/tmp/fastcgi;
-    uwsgi_temp_path {state}/tmp/uwsgi;
-    scgi_temp_path {state}/tmp/scgi;
-    default_type application/octet-stream;
+{temp_paths}    default_type application/octet-stream;
     types {{ text/xml xml; }}
     root {root};
     server {{
@@ -280,7 +284,8 @@ def start(state):
     conf = os.path.join(state, "nginx.conf")
     with open(conf, "w") as f:
         f.write(NGINX_CONF.format(state=state, root=root, http=http, https=https,
-                                  untrusted=untrusted))
+                                  untrusted=untrusted,
+                                  temp_paths=NGINX_TEMP_PATHS.format(state=state)))
     subprocess.run(["/usr/sbin/nginx", "-p", state, "-c", conf], check=True)
     for port in (http, https, untrusted):
         if not wait_for_port(port):
@@ -340,28 +345,10 @@ def stop(state):
     stop_pid_file(os.path.join(os.path.abspath(state), "proxy.pid"), "tinyproxy")
     stop_pid_file(os.path.join(os.path.abspath(state), "misbehaving.pid"), "misbehaving server")
     pid_file = os.path.join(os.path.abspath(state), "nginx.pid")
-    try:
-        with open(pid_file) as f:
-            pid = int(f.read().strip())
-    except (OSError, ValueError):
+    if not os.path.exists(pid_file):
         print("no server recorded")
         return
-    try:
-        os.kill(pid, signal.SIGTERM)
-    except ProcessLookupError:
-        pass
-    deadline = time.time() + 10
-    while time.time() < deadline:
-        try:
-            os.kill(pid, 0)
-        except ProcessLookupError:
-            break
-        time.sleep(0.05)
-    else:
-        os.kill(pid, signal.SIGKILL)
-    if os.path.exists(pid_file):
-        os.remove(pid_file)
-    print(f"nginx {pid} stopped")
+    stop_pid_file(pid_file, "nginx")
 
 
 def main():

@@ -3,6 +3,7 @@
 #include "common/UniqueHandle.h"
 #include "common/Xml.h"
 #include "core/Log.h"
+#include "support/ProcessLog.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -12,69 +13,9 @@
 
 namespace ItemsTest {
 
-namespace {
-
-struct FindHandleTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle handle) noexcept { ::FindClose(handle); }
-};
-
-// More than one test file of this program opens the process log in a scratch folder of its
-// own, and only the first opening counts. So the log is found by a marker written through it:
-// it is the one file among this process's scratch folders that holds the marker.
-std::wstring FindLogByMarker(const std::wstring& marker)
-{
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    const std::wstring prefix = std::wstring(temp) + L"norvane-test-" + std::to_wstring(::GetCurrentProcessId()) + L"-";
-    WIN32_FIND_DATAW folder;
-    Common::UniqueHandleOf<FindHandleTraits> folders(::FindFirstFileW((prefix + L"*").c_str(), &folder));
-    if (!folders)
-        return std::wstring();
-    do {
-        const std::wstring folderPath = std::wstring(temp) + folder.cFileName + L"\\";
-        WIN32_FIND_DATAW file;
-        Common::UniqueHandleOf<FindHandleTraits> files(::FindFirstFileW((folderPath + L"*").c_str(), &file));
-        if (!files)
-            continue;
-        do {
-            if (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                continue;
-            const std::string bytes = TestSupport::ReadBytes(folderPath + file.cFileName);
-            const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-            if (text.find(marker) != std::wstring::npos)
-                return folderPath + file.cFileName;
-        } while (::FindNextFileW(files.Get(), &file));
-    } while (::FindNextFileW(folders.Get(), &folder));
-    return std::wstring();
-}
-
-std::unique_ptr<TestSupport::ScratchFolder> g_ownLogFolder;
-
-const std::wstring& LogPath()
-{
-    static std::wstring path;
-    if (!path.empty())
-        return path;
-    if (!g_log.IsOpen()) {
-        g_ownLogFolder.reset(new TestSupport::ScratchFolder);
-        g_log.SetUp(*g_ownLogFolder / L"items-log.txt", false);
-    }
-    const std::wstring marker = L"items test log marker " + std::to_wstring(::GetTickCount());
-    g_log.Line(marker);
-    path = FindLogByMarker(marker);
-    return path;
-}
-
-} // namespace
-
 std::wstring LogText()
 {
-    const std::string bytes = TestSupport::ReadBytes(LogPath());
-    if (bytes.size() < 2)
-        return std::wstring();
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    return TestSupport::LogText();
 }
 
 LogWatch::LogWatch() : start_(LogText().size()) {}

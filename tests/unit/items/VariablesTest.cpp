@@ -4,6 +4,7 @@
 #include "core/ConfigRecord.h"
 #include "core/EnvironmentFacts.h"
 #include "core/Log.h"
+#include "ItemsTestSupport.h"
 #include "support/TestFiles.h"
 
 #include <windows.h>
@@ -22,51 +23,7 @@ using TestSupport::ScratchFolder;
 const wchar_t kTestKey[] = L"Software\\NorvaneTest\\Variables";
 const wchar_t kTestKeyPath[] = L"HKEY_CURRENT_USER\\Software\\NorvaneTest\\Variables\\";
 
-// The log is process-wide and set up once, so this program opens it for all its tests and
-// each test looks only at what it added.
-std::wstring g_logPath;
-
-class LogEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        folder_.reset(new ScratchFolder);
-        g_logPath = *folder_ / L"items-log.txt";
-        g_log.SetUp(g_logPath, false);
-    }
-    void TearDown() override
-    {
-        g_log.Close();
-        folder_.reset();
-    }
-
-private:
-    std::unique_ptr<ScratchFolder> folder_;
-};
-
-::testing::Environment* const g_logEnvironment = ::testing::AddGlobalTestEnvironment(new LogEnvironment);
-
-std::wstring LogText()
-{
-    const std::string bytes = TestSupport::ReadBytes(g_logPath);
-    if (bytes.size() < 2)
-        return std::wstring();
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
-}
-
-// What the log gained since construction.
-class LogWatch {
-public:
-    LogWatch() : start_(LogText().size()) {}
-    std::wstring Added() const
-    {
-        const std::wstring text = LogText();
-        return start_ < text.size() ? text.substr(start_) : std::wstring();
-    }
-
-private:
-    std::wstring::size_type start_;
-};
+using ItemsTest::LogWatch;
 
 std::size_t Count(const std::wstring& text, const std::wstring& part)
 {

@@ -40,23 +40,6 @@ std::string Original(const std::wstring& archive, const std::wstring& entry)
     return ReadBytes(FixtureFolder() + L"originals\\" + archive + L"\\" + entry);
 }
 
-// Names directly inside a folder, "." and ".." left out.
-std::vector<std::wstring> Listing(const std::wstring& folder)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found = {};
-    const HANDLE search = ::FindFirstFileW((folder + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..")
-            names.push_back(name);
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
-    return names;
-}
-
 SYSTEMTIME LocalLastWrite(const std::wstring& path, bool creation)
 {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
@@ -171,7 +154,7 @@ TEST_F(ZipExtractionTest, MissingCorruptOrTruncatedArchiveCannotBeOpened)
 TEST_F(ZipExtractionTest, ArchiveWithoutEntriesFails)
 {
     EXPECT_EQ(-2, Extract(L"empty"));
-    EXPECT_TRUE(Listing(target_).empty());
+    EXPECT_TRUE(TestSupport::FolderNames(target_).empty());
 }
 
 TEST_F(ZipExtractionTest, TargetFolderThatCannotBeMadeGivesZero)
@@ -190,7 +173,7 @@ TEST_F(ZipExtractionTest, CrcErrorKeepsEarlierEntriesAndThePreviousFile)
     EXPECT_EQ(Original(L"badcrc", L"first.txt"), Extracted(L"first.txt"));
     EXPECT_EQ("previous version", Extracted(L"second.bin"));
     // No scratch file of the failed entry is left behind.
-    EXPECT_EQ(2u, Listing(target_).size());
+    EXPECT_EQ(2u, TestSupport::FolderNames(target_).size());
 }
 
 TEST_F(ZipExtractionTest, EntryWhoseAnnouncedSizeLiesFails)
@@ -198,14 +181,14 @@ TEST_F(ZipExtractionTest, EntryWhoseAnnouncedSizeLiesFails)
     for (const wchar_t* name : {L"sizelonger", L"sizeshorter"}) {
         EXPECT_EQ(-2, Extract(name)) << name;
         EXPECT_FALSE(Exists(target_ + L"liar.txt")) << name;
-        EXPECT_TRUE(Listing(target_).empty()) << name;
+        EXPECT_TRUE(TestSupport::FolderNames(target_).empty()) << name;
     }
 }
 
 TEST_F(ZipExtractionTest, UnsupportedCompressionFailsWithoutWriting)
 {
     EXPECT_EQ(-2, Extract(L"bzip2"));
-    EXPECT_TRUE(Listing(target_).empty());
+    EXPECT_TRUE(TestSupport::FolderNames(target_).empty());
 }
 
 TEST_F(ZipExtractionTest, FactoryBackEndExtractsToo)
@@ -222,13 +205,13 @@ class HostileZipTest : public ZipExtractionTest, public ::testing::WithParamInte
 TEST_P(HostileZipTest, IsRefusedBeforeAnythingIsWritten)
 {
     EXPECT_EQ(-2, Extract(std::wstring(L"hostile-") + GetParam()));
-    EXPECT_TRUE(Listing(target_).empty());
-    const std::vector<std::wstring> beside = Listing(parent_);
+    EXPECT_TRUE(TestSupport::FolderNames(target_).empty());
+    const std::vector<std::wstring> beside = TestSupport::FolderNames(parent_);
     ASSERT_EQ(1u, beside.size());
     EXPECT_EQ(L"target", beside[0]);
-    EXPECT_EQ(1u, Listing(scratch_.Path()).size());
+    EXPECT_EQ(1u, TestSupport::FolderNames(scratch_.Path()).size());
     for (const wchar_t* root : {L"C:\\", L"Z:\\", L"\\"}) {
-        for (const std::wstring& name : Listing(root))
+        for (const std::wstring& name : TestSupport::FolderNames(root))
             EXPECT_EQ(std::wstring::npos, name.find(L"evil")) << root << name;
     }
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace TestSupport {
 
@@ -42,6 +43,9 @@ private:
 std::string ReadBytes(const std::wstring& path);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 bool Exists(const std::wstring& path);
+
+// Names directly inside `folder` (with its trailing backslash), "." and ".." left out.
+std::vector<std::wstring> FolderNames(const std::wstring& folder);
 
 // The folder of the running test program, with a trailing backslash.
 std::wstring ProgramFolder();

@@ -8,6 +8,8 @@
 #include "common/ModulePath.h"
 #include "common/UniqueHandle.h"
 
+#include "support/TestFiles.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -45,21 +47,7 @@ public:
 
     std::wstring operator/(const std::wstring& name) const { return path_ + name; }
 
-    std::vector<std::wstring> Names() const
-    {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW found = {};
-        HANDLE search = ::FindFirstFileW((path_ + L"*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE)
-            return names;
-        do {
-            const std::wstring name = found.cFileName;
-            if (name != L"." && name != L"..")
-                names.push_back(name);
-        } while (::FindNextFileW(search, &found));
-        ::FindClose(search);
-        return names;
-    }
+    std::vector<std::wstring> Names() const { return TestSupport::FolderNames(path_); }
 
 private:
     static int counter_;
