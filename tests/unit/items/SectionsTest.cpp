@@ -122,16 +122,12 @@ TEST_F(SectionsTest, AFailingShortcutTagStopsTheShortcutSection)
 TEST_F(SectionsTest, KindsNotYetCarriedOutSucceedOnlyWithNothingToDo)
 {
     DownloadService services;
-    DownloadRegistry registry;
     DownloadShortcut shortcuts;
     EXPECT_TRUE(services.ProcessItems(L"OnWelcomeScreen"));
-    EXPECT_TRUE(registry.ProcessItems(L""));
     EXPECT_TRUE(shortcuts.ProcessItems(L""));
     ASSERT_TRUE(ParseInto(services, L"<ServiceManager><RunAt Name=\"P\"><Execute Name=\"s\"/></RunAt></ServiceManager>"));
-    ASSERT_TRUE(ParseInto(registry, L"<Registry><Key Name=\"HKEY_USERS\"><Value Name=\"v\"/></Key></Registry>"));
     ASSERT_TRUE(ParseInto(shortcuts, L"<Shortcut><File Name=\"C:\\x.lnk\"/></Shortcut>"));
     EXPECT_FALSE(services.ProcessItems(L"P"));
-    EXPECT_FALSE(registry.ProcessItems(L""));
     EXPECT_FALSE(shortcuts.ProcessItems(L""));
 }
 

@@ -17,27 +17,14 @@ using TestSupport::ScratchFolder;
 
 namespace {
 
-// The archives written by tests/fixtures/make_zips.py: CTest passes their folder; a direct run
-// finds them where the last CTest run left them, beside the program's folder.
-std::wstring FixtureFolder()
-{
-    const wchar_t* fromCtest = _wgetenv(L"NORVANE_ZIP_FIXTURES");
-    std::wstring folder = fromCtest != nullptr && *fromCtest != L'\0'
-                              ? std::wstring(fromCtest)
-                              : TestSupport::ProgramFolder() + L"..\\zip-fixtures";
-    if (folder.back() != L'\\')
-        folder += L'\\';
-    return folder;
-}
-
 std::wstring Archive(const std::wstring& name)
 {
-    return FixtureFolder() + name + L".zip";
+    return TestSupport::ZipFixture(name);
 }
 
 std::string Original(const std::wstring& archive, const std::wstring& entry)
 {
-    return ReadBytes(FixtureFolder() + L"originals\\" + archive + L"\\" + entry);
+    return ReadBytes(TestSupport::ZipFixtureFolder() + L"originals\\" + archive + L"\\" + entry);
 }
 
 SYSTEMTIME LocalLastWrite(const std::wstring& path, bool creation)

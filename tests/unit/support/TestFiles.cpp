@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <cstdlib>
+
 #include <vector>
 
 namespace TestSupport {
@@ -80,6 +82,21 @@ std::wstring ProgramFolder()
     ::GetModuleFileNameW(nullptr, own, MAX_PATH);
     std::wstring folder(own);
     return folder.substr(0, folder.rfind(L'\\') + 1);
+}
+
+std::wstring ZipFixtureFolder()
+{
+    const wchar_t* fromCtest = _wgetenv(L"NORVANE_ZIP_FIXTURES");
+    std::wstring folder = fromCtest != nullptr && *fromCtest != L'\0' ? std::wstring(fromCtest)
+                                                                      : ProgramFolder() + L"..\\zip-fixtures";
+    if (folder.back() != L'\\')
+        folder += L'\\';
+    return folder;
+}
+
+std::wstring ZipFixture(const std::wstring& name)
+{
+    return ZipFixtureFolder() + name + L".zip";
 }
 
 } // namespace TestSupport

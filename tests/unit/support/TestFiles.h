@@ -50,4 +50,11 @@ std::vector<std::wstring> FolderNames(const std::wstring& folder);
 // The folder of the running test program, with a trailing backslash.
 std::wstring ProgramFolder();
 
+// The folder of the archives tests/fixtures/make_zips.py writes (with a trailing backslash):
+// CTest passes it in NORVANE_ZIP_FIXTURES; a direct run finds it where the last CTest run left
+// it, beside the program's folder.
+std::wstring ZipFixtureFolder();
+// "<that folder><name>.zip"
+std::wstring ZipFixture(const std::wstring& name);
+
 } // namespace TestSupport
